@@ -2,6 +2,8 @@
 
 #include <QObject>
 #include <QString>
+#include <memory>
+#include <vector>
 
 #include "platform/Exception.h"
 
@@ -39,7 +41,11 @@ struct TComFlowControl {
     bool operator==(const TComFlowControl&) const = default;
 };
 
-// A serial port. Settings are applied at the next open.
+class QSerialPort;
+class TComDataPacket;
+
+// A serial port. Settings are applied at the next open. Lives on the main thread: its
+// reception is a main-loop event, and every operation is called there.
 class TComPort : public QObject {
     Q_OBJECT
 public:
@@ -59,7 +65,8 @@ public:
     const TComFlowControl& FlowControl() const { return FFlowControl; }
     void SetFlowControl(const TComFlowControl& flowControl) { FFlowControl = flowControl; }
 
-    // Opens the named port with the settings; raises EComPort naming the port on failure.
+    // Opens the named port with the settings, exclusively; raises EComPort naming the port
+    // on failure, and the port is then not open. Does nothing when already open.
     void Open();
     bool Connected() const;
     void Close();
@@ -68,6 +75,16 @@ public:
     int InputCount();
 
 private:
+    friend class TComDataPacket;
+    void Link(TComDataPacket* packet);
+    void Unlink(TComDataPacket* packet);
+    void Configure();
+    void ReadReceived();
+    void ErrorOccurred(int error);
+
+    std::unique_ptr<QSerialPort> FSerial;
+    std::vector<TComDataPacket*> FPackets;
+    int FInSignal = 0;
     QString FPort;
     int FBaudRate = 9600;
     int FDataBits = 8;
