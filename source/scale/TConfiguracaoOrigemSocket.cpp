@@ -1,0 +1,3 @@
+#include "scale/TConfiguracaoOrigemSocket.h"
+
+TConfiguracaoOrigemSocket::TConfiguracaoOrigemSocket() = default;
