@@ -17,29 +17,6 @@ QString SystemError(int error) { return QString::fromLocal8Bit(std::strerror(err
 
 bool ValidDataBits(int bits) { return bits >= 5 && bits <= 8; }
 
-QSerialPort::DataBits ToDataBits(int bits) { return static_cast<QSerialPort::DataBits>(bits); }
-
-QSerialPort::Parity ToParity(TParityBits parity)
-{
-    switch (parity) {
-    case TParityBits::prNone: return QSerialPort::NoParity;
-    case TParityBits::prOdd: return QSerialPort::OddParity;
-    case TParityBits::prEven: return QSerialPort::EvenParity;
-    case TParityBits::prMark: return QSerialPort::MarkParity;
-    case TParityBits::prSpace: return QSerialPort::SpaceParity;
-    }
-    return QSerialPort::NoParity;
-}
-
-QSerialPort::FlowControl ToFlowControl(const TComFlowControl& flow)
-{
-    if (flow.ControlRTS == TRTSFlowControl::rtsHandshake || flow.OutCTSFlow)
-        return QSerialPort::HardwareControl;
-    if (flow.XonXoffIn || flow.XonXoffOut)
-        return QSerialPort::SoftwareControl;
-    return QSerialPort::NoFlowControl;
-}
-
 struct TSignalScope {
     explicit TSignalScope(int& depth) : Depth(depth) { ++Depth; }
     ~TSignalScope() { --Depth; }
@@ -101,35 +78,44 @@ void TComPort::Open()
 void TComPort::Configure()
 {
     QSerialPort& serial = *FSerial;
-    auto check = [&serial](bool ok) {
-        if (!ok)
-            throw EComPort(serial.errorString());
-    };
-    check(serial.setBaudRate(FBaudRate));
-    check(serial.setDataBits(ToDataBits(FDataBits)));
-    check(serial.setStopBits(FStopBits == TStopBits::sbTwoStopBits ? QSerialPort::TwoStop
-                                                                     : QSerialPort::OneStop));
-    check(serial.setParity(ToParity(FParity.Bits)));
-    const QSerialPort::FlowControl flow = ToFlowControl(FFlowControl);
-    check(serial.setFlowControl(flow));
-
-    if (flow == QSerialPort::SoftwareControl) {
-        const int fd = static_cast<int>(serial.handle());
-        termios tio {};
-        if (::tcgetattr(fd, &tio) != 0)
-            throw EComPort(SystemError(errno));
-        tio.c_cc[VSTART] = static_cast<cc_t>(FFlowControl.XonChar);
-        tio.c_cc[VSTOP] = static_cast<cc_t>(FFlowControl.XoffChar);
-        // Each direction on its own, as the settings allow.
-        if (!FFlowControl.XonXoffIn)
-            tio.c_iflag &= ~IXOFF;
-        if (!FFlowControl.XonXoffOut)
-            tio.c_iflag &= ~IXON;
-        if (::tcsetattr(fd, TCSANOW, &tio) != 0)
-            throw EComPort(SystemError(errno));
+    // The serial layer sets the rate, the non-standard ones included.
+    if (!serial.setBaudRate(FBaudRate))
+        throw EComPort(serial.errorString());
+    // The rest straight on the line: the serial layer reads its settings back and refuses a
+    // device that keeps its own (a pseudo-terminal is always 8 bits without parity).
+    const int fd = static_cast<int>(serial.handle());
+    termios tio {};
+    if (::tcgetattr(fd, &tio) != 0)
+        throw EComPort(SystemError(errno));
+    static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+    tio.c_cflag = (tio.c_cflag & ~CSIZE) | kSizes[FDataBits - 5];
+    tio.c_cflag &= ~(PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    switch (FParity.Bits) {
+    case TParityBits::prNone: break;
+    case TParityBits::prOdd: tio.c_cflag |= PARENB | PARODD; break;
+    case TParityBits::prEven: tio.c_cflag |= PARENB; break;
+    case TParityBits::prMark: tio.c_cflag |= PARENB | PARODD | CMSPAR; break;
+    case TParityBits::prSpace: tio.c_cflag |= PARENB | CMSPAR; break;
     }
+    tio.c_iflag &= ~(INPCK | IGNPAR | PARMRK | IXON | IXOFF | IXANY);
+    tio.c_iflag |= (FParity.Bits != TParityBits::prNone && FParity.Check) ? INPCK : IGNPAR;
+    if (FStopBits == TStopBits::sbTwoStopBits)
+        tio.c_cflag |= CSTOPB;
+    const bool hardware = FFlowControl.ControlRTS == TRTSFlowControl::rtsHandshake || FFlowControl.OutCTSFlow;
+    if (hardware)
+        tio.c_cflag |= CRTSCTS;
+    if (FFlowControl.XonXoffOut)
+        tio.c_iflag |= IXON;
+    if (FFlowControl.XonXoffIn)
+        tio.c_iflag |= IXOFF;
+    tio.c_cc[VSTART] = static_cast<cc_t>(FFlowControl.XonChar);
+    tio.c_cc[VSTOP] = static_cast<cc_t>(FFlowControl.XoffChar);
+    // The plain ioctl: the C library's tcsetattr turns a pseudo-terminal's ignored size and
+    // parity into a failure. The structure's head is the kernel's own layout.
+    if (::ioctl(fd, TCSETS, &tio) != 0)
+        throw EComPort(SystemError(errno));
     // Modem lines are best effort: pseudo-terminals and some adapters have none.
-    if (flow != QSerialPort::HardwareControl)
+    if (!hardware)
         serial.setRequestToSend(FFlowControl.ControlRTS == TRTSFlowControl::rtsEnable);
     if (FFlowControl.ControlDTR != TDTRFlowControl::dtrHandshake)
         serial.setDataTerminalReady(FFlowControl.ControlDTR == TDTRFlowControl::dtrEnable);
