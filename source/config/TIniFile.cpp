@@ -80,9 +80,8 @@ bool ReplaceFile(const QByteArray& path, const QByteArray& data, const struct st
     bool ok = true;
     if (existing) {
         ok = ::fchmod(fd, existing->st_mode & 07777) == 0;
-        if (ok && ::fchown(fd, existing->st_uid, existing->st_gid) != 0) {
-            // Only the owner's group may not be ours to give; the file is still ours to write.
-        }
+        // The owner is kept where we may give it; where not, the new file is simply ours.
+        [[maybe_unused]] const int owned = ::fchown(fd, existing->st_uid, existing->st_gid);
     }
     ok = ok && WriteFully(fd, data) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
