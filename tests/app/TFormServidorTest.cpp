@@ -5,24 +5,12 @@
 #include <QTemporaryDir>
 
 #include "app/TFormServidor.h"
+#include "config/FileBytes.h"
 #include "config/TIniFile.h"
 #include "platform/RegionalSettings.h"
 #include "support/RecordingUserInterface.h"
 
 namespace {
-
-std::string ReadBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
-}
-
-void WriteBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 const char kDefaults[] =
     "[GERAL]\r\nInicializar=0\r\nPortaHost=9191\r\nExpRegular=\\d\\d\\d\\d\\d+\r\n"

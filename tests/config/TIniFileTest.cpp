@@ -7,22 +7,10 @@
 #include <sys/stat.h>
 
 #include "config/TIniFile.h"
+#include "config/FileBytes.h"
 #include "platform/RegionalSettings.h"
 
 namespace {
-
-std::string ReadBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
-}
-
-void WriteBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 class TIniFileTest : public ::testing::Test {
 protected:

@@ -5,16 +5,11 @@
 #include <QTemporaryDir>
 
 #include "config/TIniFile.h"
+#include "config/FileBytes.h"
 #include "config/TframeConfiguracaoSerial.h"
 #include "platform/RegionalSettings.h"
 
 namespace {
-
-std::string ReadBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
-}
 
 class TframeConfiguracaoSerialTest : public ::testing::Test {
 protected:

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QTemporaryDir>
 
+#include "config/FileBytes.h"
 #include "config/TIniFile.h"
 #include "config/TframeConfiguracaoSocket.h"
 #include "support/RecordingUserInterface.h"
@@ -26,9 +26,7 @@ protected:
 TEST_F(TframeConfiguracaoSocketTest, InitialFieldsSaveEmptyAndReadBackEmpty)
 {
     FFrame.Gravar();
-    QFile f(Ini());
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll().toStdString(),
+    EXPECT_EQ(ReadBytes(Ini()),
               "[frameConfiguracaoSocketBl1]\r\nIpOrigem=\r\nPortaOrigem=     \r\n");
     EXPECT_EQ(TIniFile(Ini()).ReadString("frameConfiguracaoSocketBl1", "PortaOrigem", "x"), "");
     EXPECT_EQ(FFrame.RotuloPorta(), "Puerto");
