@@ -8,8 +8,11 @@
 #include "config/TConfiguracaoGeral.h"
 #include "config/TframeConfiguracaoSerial.h"
 #include "config/TframeConfiguracaoSocket.h"
+#include "platform/TServerSocket.h"
 #include "scale/TConfiguracaoOrigemSocket.h"
 #include "scale/TConfiguracaoSerial.h"
+#include "scale/TLeSerial.h"
+#include "scale/TPacote.h"
 
 // The server console's state and operations, without any widget: the window shows this
 // object and forwards its events to it; headless mode and tests drive it directly.
@@ -33,6 +36,11 @@ public:
     // Writes the fourteen GERAL keys from the record.
     void GravaConfiguracaoGeral();
 
+    // The request of the latest client read event.
+    std::unique_ptr<TPacote> FPacote;
+    // The scales' readers; shared with their running threads.
+    std::shared_ptr<TLeSerial> BalancaB1;
+    std::shared_ptr<TLeSerial> BalancaB2;
     // Origin objects of the last load; shared with the readers built from them.
     std::shared_ptr<TConfiguracaoSerial> FTcom1;
     std::shared_ptr<TConfiguracaoSerial> FTcom2;
@@ -48,6 +56,10 @@ public:
     TframeConfiguracaoSocket frameConfiguracaoSocketBl1;
     TframeConfiguracaoSocket frameConfiguracaoSocketBl2;
     TStatusLog Status;
+    // "Muestra Comandos ?": echo every client request to the status log; never saved.
+    bool VisualizarComandosCliente = false;
+    // The weight server; listens between a server start and the next stop.
+    TServerSocket S_Server{9191};
 
 Q_SIGNALS:
     // The record was filled from the file; the window shows it again.
