@@ -1,0 +1,8 @@
+#include "scale/TPacote.h"
+
+TPacote::TPacote(QString AIP, QString AComando, TServerSocketConnection* ASocket)
+    : FIP(std::move(AIP)), FComando(std::move(AComando))
+{
+    if (ASocket)
+        FSocket = ASocket->weak_from_this();
+}
