@@ -37,7 +37,7 @@ bool OutOfDescriptors(int code)
 
 }  // namespace
 
-TServerSocket::TServerSocket(QObject* parent) : QObject(parent)
+TServerSocket::TServerSocket(int port, QObject* parent) : QObject(parent), FPort(port)
 {
     FEpoll = ::epoll_create1(EPOLL_CLOEXEC);
     if (FEpoll < 0)

@@ -27,7 +27,8 @@ public:
     // any connection that closes wakes it earlier.
     static constexpr int kAcceptRetryMs = 100;
 
-    explicit TServerSocket(QObject* parent = nullptr);
+    explicit TServerSocket(QObject* parent = nullptr) : TServerSocket(0, parent) {}
+    explicit TServerSocket(int port, QObject* parent = nullptr);
     ~TServerSocket() override;
 
     int Port() const { return FPort; }
