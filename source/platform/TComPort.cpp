@@ -57,6 +57,7 @@ void TComPort::Open()
     if (FBaudRate <= 0)
         fail(QStringLiteral("invalid baud rate %1").arg(FBaudRate));
 
+    ++FOpenings;
     FSerial = std::make_unique<QSerialPort>();
     FSerial->setPortName(FPort);
     if (!FSerial->open(QIODevice::ReadWrite))
@@ -142,11 +143,9 @@ void TComPort::ClearBuffer(bool input, bool output)
 {
     if (!Connected())
         return;
-    if (input) {
+    if (input)
         FSerial->clear(QSerialPort::Input);
-        FSerial->readAll();
-    }
-    if (output)
+    if (output && FSerial)
         FSerial->clear(QSerialPort::Output);
 }
 
@@ -182,6 +181,13 @@ void TComPort::ErrorOccurred(int error)
 {
     const TSignalScope scope(FInSignal);
     // A vanished device reports its read error endlessly; the next InputCount tells the reader.
-    if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError)
-        Close();
+    // Closed from the loop, not here: the error may come from inside one of our own calls.
+    if ((error == QSerialPort::ReadError || error == QSerialPort::ResourceError) && !FClosePending) {
+        FClosePending = true;
+        QMetaObject::invokeMethod(this, [this, opening = FOpenings] {
+            FClosePending = false;
+            if (FOpenings == opening)
+                Close();
+        }, Qt::QueuedConnection);
+    }
 }

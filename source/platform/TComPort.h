@@ -85,6 +85,8 @@ private:
     std::unique_ptr<QSerialPort> FSerial;
     std::vector<TComDataPacket*> FPackets;
     int FInSignal = 0;
+    bool FClosePending = false;
+    unsigned FOpenings = 0;  // tells a deferred close which opening it was meant for
     QString FPort;
     int FBaudRate = 9600;
     int FDataBits = 8;

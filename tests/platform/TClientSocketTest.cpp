@@ -1,61 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
 #include <future>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
 #include "platform/TClientSocket.h"
+#include "support/LoopbackListener.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// A listening socket on loopback; the port is chosen by the kernel.
-class TListener {
-public:
-    explicit TListener(int backlog = 16)
-    {
-        FFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        EXPECT_EQ(::bind(FFd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-        EXPECT_EQ(::listen(FFd, backlog), 0);
-        socklen_t size = sizeof address;
-        ::getsockname(FFd, reinterpret_cast<sockaddr*>(&address), &size);
-        FPort = ntohs(address.sin_port);
-    }
-    ~TListener()
-    {
-        for (int fd : FAccepted)
-            ::close(fd);
-        ::close(FFd);
-    }
-    int Port() const { return FPort; }
-    int Accept()
-    {
-        const int fd = ::accept4(FFd, nullptr, nullptr, SOCK_CLOEXEC);
-        FAccepted.push_back(fd);
-        return fd;
-    }
-
-private:
-    int FFd = -1;
-    int FPort = 0;
-    std::vector<int> FAccepted;
-};
-
-// A port with nobody listening: bound, then closed.
-int FreePort()
-{
-    TListener listener;
-    return listener.Port();
-}
 
 void Configure(TClientSocket& client, int port)
 {
@@ -64,30 +20,6 @@ void Configure(TClientSocket& client, int port)
     client.SetAddress(QStringLiteral("127.0.0.1"));
     client.SetPort(port);
 }
-
-// A listener whose queue is full: the kernel drops further handshakes, so a connect waits.
-struct TSilentPeer {
-    TListener Listener{0};
-    std::vector<int> Fillers;
-    TSilentPeer()
-    {
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<uint16_t>(Listener.Port()));
-        for (int i = 0; i < 3; ++i) {
-            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-            ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-            Fillers.push_back(fd);
-        }
-        std::this_thread::sleep_for(100ms);
-    }
-    ~TSilentPeer()
-    {
-        for (int fd : Fillers)
-            ::close(fd);
-    }
-};
 
 TEST(TClientSocketTest, ConnectsReceivesAtMostWhatIsAskedAndWaitsForData)
 {
@@ -150,7 +82,7 @@ TEST(TClientSocketTest, SettingsCannotChangeWhileActive)
 TEST(TClientSocketTest, RefusedConnectionRaisesWithTheSystemError)
 {
     TClientSocket client;
-    Configure(client, FreePort());
+    Configure(client, FreeLoopbackPort());
     try {
         client.Open();
         FAIL() << "connected";
@@ -200,7 +132,7 @@ TEST(TClientSocketTest, CloseFromAnotherThreadWakesTheWait)
         int Port;
         bool Connect;
     };
-    for (const Case& c : {Case{"receive", listener.Port(), false}, Case{"connect", silent.Listener.Port(), true}}) {
+    for (const Case& c : {Case{"receive", listener.Port(), false}, Case{"connect", silent.Port(), true}}) {
         SCOPED_TRACE(c.Name);
         TClientSocket client;
         Configure(client, c.Port);
@@ -234,7 +166,7 @@ TEST(TClientSocketTest, ACloseJustBeforeTheOpenIsNotLost)
 {
     TSilentPeer silent;
     TClientSocket client;
-    Configure(client, silent.Listener.Port());
+    Configure(client, silent.Port());
     const auto begin = std::chrono::steady_clock::now();
     EXPECT_THROW(client.Open([] { return false; }), ESocketError);
     EXPECT_LT(std::chrono::steady_clock::now() - begin, 1s);
