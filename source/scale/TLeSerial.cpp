@@ -110,8 +110,18 @@ void TLeSerial::RecebePacote(const QString& packet)
     FWake.notify_all();
 }
 
+QString TLeSerial::MensagemErro() const
+{
+    std::lock_guard lock(FLock);
+    return FMensagemErro;
+}
+
 void TLeSerial::MostraMensagem(const QString& texto)
 {
+    {
+        std::lock_guard lock(FLock);
+        FMensagemErro = texto;
+    }
     FMsgTexto = texto;
     Sincroniza([this] { FPTTcxMemo.Add(FMsgTexto); });
 }

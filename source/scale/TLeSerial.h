@@ -56,8 +56,12 @@ public:
 
     // Runs on the main thread once the run has ended, FErroConexao already final.
     void SetOnTerminate(TTerminateEvent handler) { FOnTerminate = std::move(handler); }
+    // True once Resume has set the thread going.
+    bool Iniciado() const { return FStarted; }
     // True once the run has ended (normally or through failure).
     bool Finished() const { return FFinished; }
+    // The status entry of a run that ended through failure; empty otherwise.
+    QString MensagemErro() const;
 
     // Read by the owner and the weight server; fixed at creation.
     const std::shared_ptr<TConfiguracaoSerial> FComPort;
@@ -86,9 +90,10 @@ private:
     bool FLiberaInicioLeitura = false;
 
     // The gathered text and the stop flag, with the condition the waits sleep on.
-    std::mutex FLock;
+    mutable std::mutex FLock;
     std::condition_variable FWake;
     QString FLastPeso;
+    QString FMensagemErro;
     std::atomic<bool> continuaExecutando{true};
 
     std::atomic<bool> FStarted{false};

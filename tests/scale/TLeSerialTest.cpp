@@ -99,9 +99,11 @@ TEST_F(TLeSerialTest, ANonexistentPortOrARefusedConnectionGivesOneEntryAndTheCon
                                : Start(nullptr, SocketOrigin(FreeLoopbackPort()), 50);
         std::atomic<int> ends{0};
         bool errorAtEnd = false;
+        QString message;
         reader->SetOnTerminate([&](TLeSerial& r) {
             ++ends;
             errorAtEnd = r.FErroConexao;
+            message = r.MensagemErro();
         });
         // The owner may let go of it at once; the run holds it.
         std::weak_ptr<TLeSerial> weak = reader;
@@ -111,6 +113,7 @@ TEST_F(TLeSerialTest, ANonexistentPortOrARefusedConnectionGivesOneEntryAndTheCon
         RunEventsFor(200);
         EXPECT_EQ(Ui.Entries, QStringList{c.Entry});
         EXPECT_TRUE(errorAtEnd);
+        EXPECT_EQ(message, c.Entry);
         if (auto kept = weak.lock()) {
             EXPECT_TRUE(kept->FErroConexao);
         }
@@ -159,6 +162,7 @@ TEST_F(TLeSerialTest, AStopDuringAPauseEndsWithoutMessageAndClosesThePort)
     ASSERT_TRUE(WaitFinished(reader));  // well before the minute of the pause
     RunEventsFor(100);
     EXPECT_FALSE(reader->FErroConexao);
+    EXPECT_TRUE(reader->MensagemErro().isEmpty());
     EXPECT_TRUE(Ui.Entries.isEmpty());
     TComPort again;
     again.SetPort(pty.DevicePath());
