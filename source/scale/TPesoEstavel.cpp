@@ -30,18 +30,12 @@ bool ReadNumber(const QString& text, double& value)
     return true;
 }
 
+// Whole numbers are exact in a double far beyond 32 bits, so the range check is exact too.
 bool ReadInt32(const QString& text, qint32& value)
 {
-    if (text.isEmpty())
+    double v = 0;
+    if (!ReadNumber(text, v) || v > std::numeric_limits<qint32>::max())
         return false;
-    qint64 v = 0;
-    for (QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-        v = v * 10 + (c.unicode() - u'0');
-        if (v > std::numeric_limits<qint32>::max())
-            return false;
-    }
     value = qint32(v);
     return true;
 }
