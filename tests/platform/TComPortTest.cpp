@@ -183,66 +183,62 @@ TEST(TComPortTest, OpenIsExclusiveAlsoThroughALink)
     EXPECT_NO_THROW(third.Open());
 }
 
+// An open port on a pseudo-terminal with a packet that records what it receives.
+struct TOpenPort {
+    TPseudoTerminal Pty;
+    TComPort Port;
+    TComDataPacket Packet;
+    QString Received;
+    std::function<void()> AfterPacket;
+    TOpenPort()
+    {
+        Port.SetPort(Pty.DevicePath());
+        Packet.SetComPort(&Port);
+        Packet.SetOnPacket([this](TComDataPacket&, const QString& text) {
+            Received += text;
+            if (AfterPacket)
+                AfterPacket();
+        });
+        Port.Open();
+    }
+};
+
 TEST(TComPortTest, InputCountAndClearBuffer)
 {
-    TPseudoTerminal pty;
-    TComPort port;
-    port.SetPort(pty.DevicePath());
-    port.Open();
+    TOpenPort open;
     // Without running the loop the bytes stay with the device.
-    ASSERT_TRUE(pty.Write("12345"));
-    ASSERT_TRUE(WaitUntilNoEvents([&] { return port.InputCount() == 5; }));
-    port.ClearBuffer(true, true);
-    EXPECT_EQ(port.InputCount(), 0);
-
-    TComDataPacket packet;
-    packet.SetComPort(&port);
-    QString got;
-    packet.SetOnPacket([&](TComDataPacket&, const QString& text) { got += text; });
+    ASSERT_TRUE(open.Pty.Write("12345"));
+    ASSERT_TRUE(WaitUntilNoEvents([&] { return open.Port.InputCount() == 5; }));
+    open.Port.ClearBuffer(true, true);
+    EXPECT_EQ(open.Port.InputCount(), 0);
     RunEventsFor(100);
-    EXPECT_EQ(got, "");  // cleared bytes are never delivered
-    ASSERT_TRUE(pty.Write("6"));
-    ASSERT_TRUE(WaitUntil([&] { return got == "6"; }));
+    EXPECT_EQ(open.Received, "");  // cleared bytes are never delivered
+    ASSERT_TRUE(open.Pty.Write("6"));
+    ASSERT_TRUE(WaitUntil([&] { return open.Received == "6"; }));
 }
 
 TEST(TComPortTest, HangupMakesInputCountFail)
 {
-    TPseudoTerminal pty;
-    TComPort port;
-    port.SetPort(pty.DevicePath());
-    TComDataPacket packet;
-    packet.SetComPort(&port);
-    int packets = 0;
-    packet.SetOnPacket([&](TComDataPacket&, const QString&) { ++packets; });
-    port.Open();
-    pty.Hangup();
+    TOpenPort open;
+    open.Pty.Hangup();
     // Fails at once through the device, and also after the loop has seen the read error.
-    EXPECT_THROW(port.InputCount(), EComPort);
+    EXPECT_THROW(open.Port.InputCount(), EComPort);
     RunEventsFor(300);
-    EXPECT_THROW(port.InputCount(), EComPort);
-    EXPECT_FALSE(port.Connected());
-    EXPECT_EQ(packets, 0);
+    EXPECT_THROW(open.Port.InputCount(), EComPort);
+    EXPECT_FALSE(open.Port.Connected());
+    EXPECT_EQ(open.Received, "");
 }
 
 TEST(TComPortTest, CloseStopsReception)
 {
-    TPseudoTerminal pty;
-    TComPort port;
-    port.SetPort(pty.DevicePath());
-    TComDataPacket packet;
-    packet.SetComPort(&port);
-    QString got;
-    packet.SetOnPacket([&](TComDataPacket&, const QString& text) {
-        got += text;
-        port.Close();  // closing from inside the event is allowed
-    });
-    port.Open();
-    ASSERT_TRUE(pty.Write("a"));
-    ASSERT_TRUE(WaitUntil([&] { return got == "a"; }));
-    EXPECT_FALSE(port.Connected());
-    pty.Write("b");
+    TOpenPort open;
+    open.AfterPacket = [&] { open.Port.Close(); };  // closing from inside the event is allowed
+    ASSERT_TRUE(open.Pty.Write("a"));
+    ASSERT_TRUE(WaitUntil([&] { return open.Received == "a"; }));
+    EXPECT_FALSE(open.Port.Connected());
+    open.Pty.Write("b");
     RunEventsFor(100);
-    EXPECT_EQ(got, "a");
+    EXPECT_EQ(open.Received, "a");
 }
 
 }  // namespace
