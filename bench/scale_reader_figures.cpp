@@ -5,6 +5,7 @@
 // Usage: scale_reader_figures [seconds of silent polling, default 15]
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
 #include <arpa/inet.h>
@@ -51,10 +52,12 @@ double CpuSeconds()
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// A local loop: the application's own would shut the executor down as it returns.
 void RunLoopFor(int ms)
 {
-    QTimer::singleShot(ms, QCoreApplication::instance(), &QCoreApplication::quit);
-    QCoreApplication::exec();
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 void SilentPolling(int seconds)
@@ -76,6 +79,8 @@ void SilentPolling(int seconds)
     const double elapsed = wall.elapsed() / 1000.0;
     std::printf("silent serial scale, TamanhoString 6, %.1f s: process CPU %.3f s = %.3f %% of one core\n",
                 elapsed, cpu, 100.0 * cpu / elapsed);
+    if (reader->Finished() || !status.Lines().isEmpty())
+        std::printf("  the reader ended early: %s\n", qPrintable(status.Text()));
     reader->DoTerminate();
     while (!reader->Finished())
         RunLoopFor(10);
@@ -98,16 +103,17 @@ void PacketLatency(int samples)
         written = Clock::now();
         (void)!::write(pty.Master, "  000123 kg\r\n", 13);
     };
+    QEventLoop loop;
     packet.SetOnPacket([&](TComDataPacket&, const QString&) {
         micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - written).count());
         if (int(micros.size()) < samples)
             QTimer::singleShot(5, send);
         else
-            QCoreApplication::quit();
+            loop.quit();
     });
     QTimer::singleShot(50, send);
-    QTimer::singleShot(120000, QCoreApplication::instance(), &QCoreApplication::quit);
-    QCoreApplication::exec();
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    loop.exec();
     std::sort(micros.begin(), micros.end());
     if (micros.empty())
         return;
@@ -131,7 +137,7 @@ void StopLatency()
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
         return std::pair{fd, int(ntohs(address.sin_port))};
     };
-    const auto quiet = listen(16);
+    const auto quiet = listen(64);  // room for every round's connection
     const auto full = listen(0);
     std::vector<int> fillers;
     for (int i = 0; i < 3; ++i) {
@@ -155,12 +161,16 @@ void StopLatency()
             auto reader = TLeSerial::Create(nullptr, socket, peso, 1000, status);
             reader->Resume();
             RunLoopFor(100);
+            if (reader->Finished())
+                std::printf("  round %d: ended before the stop\n", round);
             QElapsedTimer timer;
             timer.start();
             reader->DoTerminate();
             while (!reader->Finished())
                 RunLoopFor(1);
             ms.push_back(timer.nsecsElapsed() / 1e6);
+            if (reader->FErroConexao)
+                std::printf("  round %d ended through failure: %s\n", round, qPrintable(reader->MensagemErro()));
         }
         std::sort(ms.begin(), ms.end());
         std::printf("stop of a reader blocked in its %s, 20 rounds: median %.2f ms, max %.2f ms\n", name,
