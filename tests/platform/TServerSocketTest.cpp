@@ -127,14 +127,20 @@ TEST_F(ServerSocketTest, OneConnectionIsOneObjectFromConnectToDisconnect)
 
 TEST_F(ServerSocketTest, DeactivationClosesEveryConnectionInOrder)
 {
+    std::vector<int> closed;
+    Server.OnClientDisconnect = [&](TServerSocket&, TServerSocketConnection* s) { closed.push_back(s->RemotePort()); };
     const int port = Start();
-    TLoopbackClient a(port), b(port), c(port);
+    TLoopbackClient a(port);
+    ASSERT_TRUE(WaitUntil([&] { return Server.ActiveConnections() == 1; }));
+    TLoopbackClient b(port);
+    ASSERT_TRUE(WaitUntil([&] { return Server.ActiveConnections() == 2; }));
+    TLoopbackClient c(port);
     ASSERT_TRUE(WaitUntil([&] { return Server.ActiveConnections() == 3; }));
     std::vector<std::shared_ptr<TServerSocketConnection>> kept;
     for (auto& w : Seen)
         kept.push_back(w.lock());
     Server.SetActive(false);
-    EXPECT_EQ(Count("disconnect 127.0.0.1"), 3);
+    EXPECT_EQ(closed, (std::vector<int>{a.LocalPort(), b.LocalPort(), c.LocalPort()}));
     EXPECT_EQ(Server.ActiveConnections(), 0u);
     for (auto* client : {&a, &b, &c})
         EXPECT_TRUE(client->WaitClosedByPeer());
