@@ -22,6 +22,7 @@ ulimit -n "$(ulimit -Hn)"
 "$bin/ceiling_server" --port "$ceiling_port" --reply S1520 & ceiling=$!
 trap 'kill $core $ceiling 2>/dev/null || true; wait 2>/dev/null || true' EXIT
 sleep 1
+kill -0 $core && kill -0 $ceiling || { echo "a server did not start" >&2; exit 1; }
 
 rate() { sed -n 's/.*req\/s=\([0-9]*\).*/\1/p'; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
