@@ -27,9 +27,9 @@ rm -rf "$demo"
 mkdir -p "$demo"
 cp build/servidor-serial "$demo/"
 device=$demo/balanca1
-printf '[GERAL]\r\nInicializar=1\r\nPortaHost=%s\r\nExpRegular=\\d\\d\\d\\d\\d+\r\nTempoLeituraCom=500\r\nNBalanca=1\r\nVisualizarLeituras=1\r\nUtilizaTolerancia=0\r\nPassaZero=0\r\nTipoLeituraOrigem_BL1=S\r\nTipoLeituraOrigem_BL2=S\r\nPosicaoInicial_BL1=1\r\nTamanhoString_BL1=0\r\nPosicaoInicial_BL2=1\r\nTamanhoString_BL2=0\r\n[frameConfiguracaoSerialBL1]\r\nPort=%s\r\nBaudRate=9600\r\nDataBits=8\r\nStopBits=1\r\nParity=None\r\nFlowControl=None\r\nStartString=\r\nStopString=\r\n' \
+printf '[GERAL]\r\nInicializar=1\r\nPortaHost=%s\r\nExpRegular=\\d\\d\\d\\d\\d+\r\nTempoLeituraCom=1000\r\nNBalanca=1\r\nVisualizarLeituras=1\r\nUtilizaTolerancia=0\r\nPassaZero=0\r\nTipoLeituraOrigem_BL1=S\r\nTipoLeituraOrigem_BL2=S\r\nPosicaoInicial_BL1=1\r\nTamanhoString_BL1=0\r\nPosicaoInicial_BL2=1\r\nTamanhoString_BL2=0\r\n[frameConfiguracaoSerialBL1]\r\nPort=%s\r\nBaudRate=9600\r\nDataBits=8\r\nStopBits=1\r\nParity=None\r\nFlowControl=None\r\nStartString=\r\nStopString=\r\n' \
   "$port" "$device" > "$demo/ConfigSerial.ini"
-build/simulador-balanca --serial "$device" --weights 1520 --interval-ms 100 > "$demo/simulador.out" &
+build/simulador-balanca --serial "$device" --weights 1520 --interval-ms 50 > "$demo/simulador.out" &
 sim=$!
 trap 'kill $sim 2>/dev/null || true' EXIT
 for _ in $(seq 100); do [ -s "$demo/simulador.out" ] && break; sleep 0.1; done

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 #include <QString>
 #include <memory>
 
@@ -13,6 +14,9 @@
 #include "scale/TConfiguracaoSerial.h"
 #include "scale/TLeSerial.h"
 #include "scale/TPacote.h"
+#include "scale/TPesoEstavel.h"
+
+class TProtocoloCliente;
 
 // The server console's state and operations, without any widget: the window shows this
 // object and forwards its events to it; headless mode and tests drive it directly.
@@ -35,6 +39,26 @@ public:
     void CarregaConfiguracaoGeral();
     // Writes the fourteen GERAL keys from the record.
     void GravaConfiguracaoGeral();
+
+    // The window's creation event: the settings load. Raises what the load raises.
+    void FormCreate();
+    // Builds the extractors and readers of both scales, or of scale 1 only (a watchdog
+    // restart, which keeps a running scale 2). Replaced readers are asked to stop first.
+    void inicializaBasculas(bool apenasBalanca1 = false);
+    // The server start; handles its own errors. A start asked for while another start is
+    // still inside a message box is not run.
+    void IniciaServidor();
+    void ParaServidor();
+    // The watchdog's tick: restarts while scale 1's reader has ended with a connection error.
+    void tmrValidarThreadTimer();
+    // The serial port test of scale 0 or 1 with the panel's saved settings.
+    bool TestaSerial(int balanca, bool silencioso);
+    bool TestaPorta(TConfiguracaoSerial& porta);
+    // A new weight of either extractor: its line when "Muestra Lecturas ?" is on.
+    void AtualizaTelaOnAtualizaPeso(TPesoEstavel* Sender);
+
+    const QString& CaptionServidor() const { return FCaptionServidor; }
+    int TrayPicture() const { return FTrayPicture; }
 
     // The request of the latest client read event.
     std::unique_ptr<TPacote> FPacote;
@@ -60,13 +84,34 @@ public:
     bool VisualizarComandosCliente = false;
     // The weight server; listens between a server start and the next stop.
     TServerSocket S_Server{9191};
+    // The scales' weight extractors; the readers use what these fields hold.
+    std::shared_ptr<TPesoEstavel> FPesoB1;
+    std::shared_ptr<TPesoEstavel> FPesoB2;
+    // The watchdog: every 1000 ms while the server is started.
+    QTimer tmrValidarThread;
 
 Q_SIGNALS:
     // The record was filled from the file; the window shows it again.
     void ConfiguracaoGeralCarregada();
+    // A reader's run ended through a failure; the message is the error's own.
+    void LeituraFalhou(const QString& mensagem);
 
 private:
     void CarregaOrigens();
+    void Inicia(bool peloWatchdog);
+    std::shared_ptr<TPesoEstavel> CriaPeso(const QString& nome, double posicao, double tamanho);
+    std::shared_ptr<TLeSerial> CriaLeitor(std::shared_ptr<TConfiguracaoSerial> porta,
+                                          std::shared_ptr<TConfiguracaoOrigemSocket> socket,
+                                          std::shared_ptr<TPesoEstavel>& peso, int tempo);
+    void ParaLeitor(const std::shared_ptr<TLeSerial>& leitor);
+    void SetCaptionServidor(const QString& caption);
+    void SetTrayPicture(int index);
+
+    QString FCaptionServidor = QStringLiteral("Iniciar el Servidor");
+    int FTrayPicture = 0;
+    bool FIniciando = false;
+    bool FSilencioso = false;
+    std::unique_ptr<TProtocoloCliente> FProtocolo;
 
     QString FProgramFolder;
     QString FWorkingDirectory;

@@ -116,6 +116,12 @@ QString TLeSerial::MensagemErro() const
     return FMensagemErro;
 }
 
+QString TLeSerial::MotivoErro() const
+{
+    std::lock_guard lock(FLock);
+    return FMotivoErro;
+}
+
 void TLeSerial::MostraMensagem(const QString& texto)
 {
     {
@@ -164,6 +170,10 @@ void TLeSerial::Execute()
     } catch (...) {
         // What fails after our own stop (a closed port, a woken receive) is the stop's doing.
         failed = continuaExecutando;
+        if (failed) {
+            std::lock_guard lock(FLock);
+            FMotivoErro = ExceptionMessage(std::current_exception());
+        }
     }
     if (failed) {
         try {

@@ -62,6 +62,8 @@ public:
     bool Finished() const { return FFinished; }
     // The status entry of a run that ended through failure; empty otherwise.
     QString MensagemErro() const;
+    // The failure's own message (why the port would not open, what the expression lacks).
+    QString MotivoErro() const;
 
     // Read by the owner and the weight server; fixed at creation.
     const std::shared_ptr<TConfiguracaoSerial> FComPort;
@@ -94,6 +96,7 @@ private:
     std::condition_variable FWake;
     QString FLastPeso;
     QString FMensagemErro;
+    QString FMotivoErro;
     std::atomic<bool> continuaExecutando{true};
 
     std::atomic<bool> FStarted{false};
