@@ -1,6 +1,6 @@
 // Hosts the core's weight server for the load comparison: the core object with its server
-// socket and the client protocol, scale 1 configured on a serial origin with a stable weight of
-// 1520 (so "PSB1" is answered "S1520"), running the Qt main loop until SIGINT or SIGTERM.
+// socket and the client protocol it wires, scale 1 configured on a serial origin with a stable
+// weight of 1520 (so "PSB1" is answered "S1520"), running the Qt main loop until SIGINT or SIGTERM.
 //
 //   server_host --port 9191
 #include <QCoreApplication>
@@ -19,7 +19,6 @@
 #include "scale/TConfiguracaoSerial.h"
 #include "scale/TLeSerial.h"
 #include "scale/TPesoEstavel.h"
-#include "server/TProtocoloCliente.h"
 
 namespace {
 int stopEvent = -1;
@@ -51,7 +50,6 @@ int main(int argc, char** argv)
 
     QTemporaryDir folder;
     TFormServidor form(folder.path(), folder.path());
-    TProtocoloCliente protocolo(form);
     std::shared_ptr<TPesoEstavel> peso1 =
         std::make_shared<TPesoEstavel>(QStringLiteral("Bascula1"), true, form.ConfiguracaoGeral.ExpRegular);
     peso1->LimpaPeso(QStringLiteral("001520\r001520\r001520\r001520\r001520"));

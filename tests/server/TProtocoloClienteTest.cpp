@@ -8,7 +8,6 @@
 #include "scale/TLeSerial.h"
 #include "scale/TPesoEstavel.h"
 #include "server/LoopbackClient.h"
-#include "server/TProtocoloCliente.h"
 #include "support/RecordingUserInterface.h"
 #include "support/Wait.h"
 
@@ -26,7 +25,7 @@ QString Telegrama(int peso)
     return QStringList(5, run).join(QLatin1Char('\r'));
 }
 
-// The core object with its server listening on a free port, the protocol wired to it, and
+// The core object (which wires the protocol to its server) listening on a free port, and
 // readers (never resumed) built over extractors that the fixture holds, as the start does.
 class ProtocoloTest : public ::testing::Test {
 protected:
@@ -34,7 +33,6 @@ protected:
     {
         ASSERT_TRUE(Dir.isValid());
         Form = std::make_unique<TFormServidor>(Dir.path(), Dir.path());
-        Protocolo = std::make_unique<TProtocoloCliente>(*Form);
         Form->S_Server.SetPort(0);
         Form->S_Server.SetActive(true);
         Port = Form->S_Server.LocalPort();
@@ -79,7 +77,6 @@ protected:
     TRecordingUserInterface Ui;
     QTemporaryDir Dir;
     std::unique_ptr<TFormServidor> Form;
-    std::unique_ptr<TProtocoloCliente> Protocolo;
     std::shared_ptr<TPesoEstavel> Peso1;
     std::shared_ptr<TPesoEstavel> Peso2;
     int Port = 0;
