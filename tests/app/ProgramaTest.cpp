@@ -157,7 +157,19 @@ QByteArray AskUntil(int port, const QByteArray& request, const QByteArray& expec
     return reply;
 }
 
-TEST(ProgramaTest, SerialScaleAnswersItsStableWeight)
+class ProgramaTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+#if defined(__SANITIZE_THREAD__)
+        // QProcess starts children with a clone that ThreadSanitizer does not see, which
+        // corrupts its view of the tests that follow; the program is checked in the other builds.
+        GTEST_SKIP() << "not under ThreadSanitizer";
+#endif
+    }
+};
+
+TEST_F(ProgramaTest, SerialScaleAnswersItsStableWeight)
 {
     TPrograma programa;
     TScale scale({"--serial", programa.Path("balanca"), "--weights", "1520", "--interval-ms", "50"});
@@ -174,7 +186,7 @@ TEST(ProgramaTest, SerialScaleAnswersItsStableWeight)
     EXPECT_TRUE(programa.Err().isEmpty()) << programa.Err().toStdString();
 }
 
-TEST(ProgramaTest, TwoScalesSerialAndEthernet)
+TEST_F(ProgramaTest, TwoScalesSerialAndEthernet)
 {
     TPrograma programa;
     TScale serial({"--serial", programa.Path("balanca"), "--weights", "1520", "--interval-ms", "50"});
@@ -197,7 +209,7 @@ TEST(ProgramaTest, TwoScalesSerialAndEthernet)
     EXPECT_EQ(AskUntil(porta, "CFGB", "2"), "2");
 }
 
-TEST(ProgramaTest, MissingDeviceIsRestartedByTheWatchdogAndTheServerKeepsAnswering)
+TEST_F(ProgramaTest, MissingDeviceIsRestartedByTheWatchdogAndTheServerKeepsAnswering)
 {
     TPrograma programa;
     const int porta = FreeLoopbackPort();
@@ -231,7 +243,7 @@ TEST(ProgramaTest, MissingDeviceIsRestartedByTheWatchdogAndTheServerKeepsAnsweri
     EXPECT_TRUE(reply == "N0" || reply == "S0") << reply.toStdString();
 }
 
-TEST(ProgramaTest, FirstStartThatFailsEndsWithStatus2)
+TEST_F(ProgramaTest, FirstStartThatFailsEndsWithStatus2)
 {
     TListener ocupado;
     const struct {
@@ -255,7 +267,7 @@ TEST(ProgramaTest, FirstStartThatFailsEndsWithStatus2)
     }
 }
 
-TEST(ProgramaTest, SecondCopyIsRefusedWhileTheFirstKeepsServing)
+TEST_F(ProgramaTest, SecondCopyIsRefusedWhileTheFirstKeepsServing)
 {
     TPrograma primeiro;
     TScale scale({"--serial", primeiro.Path("balanca"), "--weights", "1520", "--interval-ms", "50"});
@@ -297,7 +309,7 @@ TEST(ProgramaTest, SecondCopyIsRefusedWhileTheFirstKeepsServing)
     EXPECT_TRUE(depois.WaitOut(kActivado)) << depois.Err().toStdString();
 }
 
-TEST(ProgramaTest, SigtermStopsTheServerAndCompletesTheJsonLog)
+TEST_F(ProgramaTest, SigtermStopsTheServerAndCompletesTheJsonLog)
 {
     TPrograma programa;
     TScale scale({"--serial", programa.Path("balanca"), "--weights", "1520", "--interval-ms", "50"});
@@ -323,7 +335,7 @@ TEST(ProgramaTest, SigtermStopsTheServerAndCompletesTheJsonLog)
     EXPECT_EQ(log.back(), ']');
 }
 
-TEST(ProgramaTest, FirstStartInAnEmptyFolderWritesTheDefaults)
+TEST_F(ProgramaTest, FirstStartInAnEmptyFolderWritesTheDefaults)
 {
     TPrograma programa;
     programa.Run();
@@ -337,7 +349,7 @@ TEST(ProgramaTest, FirstStartInAnEmptyFolderWritesTheDefaults)
     EXPECT_TRUE(programa.Out().startsWith("Lease puerta COM1\n")) << programa.Out().toStdString();
 }
 
-TEST(ProgramaTest, HelpAndVersion)
+TEST_F(ProgramaTest, HelpAndVersion)
 {
     const struct {
         const char* Option;
