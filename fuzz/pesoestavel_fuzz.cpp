@@ -6,7 +6,7 @@
 
 #include "Log/UKrLog.h"
 #include "platform/AnsiText.h"
-#include "platform/TRegExpr.h"
+#include "platform/TExpressaoRegular.h"
 #include "scale/TPesoEstavel.h"
 
 namespace {
@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     try {
         peso.LimpaPeso(raw);
         peso.LimpaPeso(raw);
-    } catch (const ERegExpr&) {
+    } catch (const EExpressaoRegular&) {
         if (events != 0)
             std::abort();
     }

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <functional>
 
-#include "platform/TRegExpr.h"
+#include "platform/TExpressaoRegular.h"
 
 // A scale's weight extractor: cuts each poll's raw text into digit runs, keeps the readings
 // that match the weight expression and stores a new weight when four neighbouring readings
@@ -17,7 +17,7 @@ public:
 
     TPesoEstavel(const QString& Anome, bool utilizaPassaZero, const QString& vExpReg);
 
-    // One extraction step over the raw text of one poll. Raises ERegExpr for an unusable
+    // One extraction step over the raw text of one poll. Raises EExpressaoRegular for an unusable
     // weight expression and what the logging or the event raise; the weight and flag then
     // keep their values.
     void LimpaPeso(const QString& APesoCru);
@@ -52,8 +52,8 @@ private:
     QString FPeso;
     QString FExpRegPeso;
     TNotifyEvent FOnNovoPeso;
-    TRegExpr FRegExpr;   // the weight expression
-    TRegExpr FDivisor;   // the splitting expression, compiled once
+    TExpressaoRegular FRegExpr;   // the weight expression
+    TExpressaoRegular FDivisor;   // the splitting expression, compiled once
     QStringList FLeituraDividida;
     QStringList FLeituraLimpa;
     double FTolerancia;

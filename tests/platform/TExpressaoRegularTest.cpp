@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "platform/TRegExpr.h"
+#include "platform/TExpressaoRegular.h"
 
-TEST(TRegExpr, ExecSearchesAnywhere)
+TEST(TExpressaoRegular, ExecSearchesAnywhere)
 {
     const struct { const char16_t* expr; const char16_t* text; bool found; } cases[] = {
         {u"\\d\\d\\d\\d\\d+", u"000123", true},
@@ -17,14 +17,14 @@ TEST(TRegExpr, ExecSearchesAnywhere)
         {u"a.c", u"xxabcxx", true},
     };
     for (const auto& c : cases) {
-        TRegExpr re;
+        TExpressaoRegular re;
         re.SetExpression(QString::fromUtf16(c.expr));
         EXPECT_EQ(re.Exec(QString::fromUtf16(c.text)), c.found)
             << QString::fromUtf16(c.expr).toStdString() << " in " << QString::fromUtf16(c.text).toStdString();
     }
 }
 
-TEST(TRegExpr, SplitKeepsTheEmptyEnds)
+TEST(TExpressaoRegular, SplitKeepsTheEmptyEnds)
 {
     const struct { const char* text; QStringList pieces; } cases[] = {
         {"  000123 kg  000124 kg", {"", "000123", "000124", ""}},
@@ -35,7 +35,7 @@ TEST(TRegExpr, SplitKeepsTheEmptyEnds)
         {"1\r2\r", {"1", "2", ""}},
     };
     for (const auto& c : cases) {
-        TRegExpr re;
+        TExpressaoRegular re;
         re.SetExpression(QStringLiteral("\\D+"));
         QStringList pieces{QStringLiteral("kept")};
         re.Split(QString::fromLatin1(c.text), pieces);
@@ -43,9 +43,9 @@ TEST(TRegExpr, SplitKeepsTheEmptyEnds)
     }
 }
 
-TEST(TRegExpr, GreedySwitch)
+TEST(TExpressaoRegular, GreedySwitch)
 {
-    TRegExpr re;
+    TExpressaoRegular re;
     re.SetExpression(QStringLiteral("\\D+"));
     QStringList greedy, lazy;
     re.Split(QStringLiteral("a1bb2"), greedy);
@@ -55,25 +55,25 @@ TEST(TRegExpr, GreedySwitch)
     EXPECT_EQ(lazy, QStringList({"", "1", "", "2"}));
 }
 
-TEST(TRegExpr, UnusableExpressionsFailNamingThem)
+TEST(TExpressaoRegular, UnusableExpressionsFailNamingThem)
 {
     for (const char* expr : {"", "(", "\\d{2,1}", "[0-"}) {
-        TRegExpr re;
+        TExpressaoRegular re;
         re.SetExpression(QString::fromLatin1(expr));
         try {
             re.Exec(QStringLiteral("123"));
             ADD_FAILURE() << "no failure for " << expr;
-        } catch (const ERegExpr& e) {
+        } catch (const EExpressaoRegular& e) {
             EXPECT_TRUE(e.Message().contains(QLatin1Char('"') + QString::fromLatin1(expr) + QLatin1Char('"')))
                 << e.Message().toStdString();
         }
         QStringList pieces;
-        EXPECT_THROW(re.Split(QStringLiteral("1a2"), pieces), ERegExpr) << expr;
+        EXPECT_THROW(re.Split(QStringLiteral("1a2"), pieces), EExpressaoRegular) << expr;
         EXPECT_TRUE(pieces.isEmpty());
     }
-    TRegExpr re;  // usable again once mended
+    TExpressaoRegular re;  // usable again once mended
     re.SetExpression(QStringLiteral("("));
-    EXPECT_THROW(re.Exec(QStringLiteral("x")), ERegExpr);
+    EXPECT_THROW(re.Exec(QStringLiteral("x")), EExpressaoRegular);
     re.SetExpression(QStringLiteral("(x)"));
     EXPECT_TRUE(re.Exec(QStringLiteral("x")));
 }

@@ -7,16 +7,16 @@
 #include "platform/Exception.h"
 
 // An expression that cannot be used: empty, or not compilable. The message names it.
-class ERegExpr : public Exception {
+class EExpressaoRegular : public Exception {
 public:
     using Exception::Exception;
 };
 
 // A Perl-style regular expression with unanchored search and splitting. \d is the digits
 // 0 to 9 only. The expression is compiled once per change of its text.
-class TRegExpr {
+class TExpressaoRegular {
 public:
-    TRegExpr() = default;
+    TExpressaoRegular() = default;
 
     const QString& Expression() const { return FExpression; }
     void SetExpression(const QString& value);
@@ -24,10 +24,10 @@ public:
     bool ModifierG() const { return FModifierG; }
     void SetModifierG(bool value);
 
-    // True when the expression matches anywhere in the text. Raises ERegExpr.
+    // True when the expression matches anywhere in the text. Raises EExpressaoRegular.
     bool Exec(const QString& AInputString);
     // Appends the pieces of the text between successive matches, then the rest after the last
-    // one. Raises ERegExpr.
+    // one. Raises EExpressaoRegular.
     void Split(const QString& AInputString, QStringList& APieces);
 
 private:

@@ -1,6 +1,6 @@
-#include "platform/TRegExpr.h"
+#include "platform/TExpressaoRegular.h"
 
-void TRegExpr::SetExpression(const QString& value)
+void TExpressaoRegular::SetExpression(const QString& value)
 {
     if (value == FExpression)
         return;
@@ -8,7 +8,7 @@ void TRegExpr::SetExpression(const QString& value)
     FCompiled = false;
 }
 
-void TRegExpr::SetModifierG(bool value)
+void TExpressaoRegular::SetModifierG(bool value)
 {
     if (value == FModifierG)
         return;
@@ -16,10 +16,10 @@ void TRegExpr::SetModifierG(bool value)
     FCompiled = false;
 }
 
-const QRegularExpression& TRegExpr::Compiled()
+const QRegularExpression& TExpressaoRegular::Compiled()
 {
     if (FExpression.isEmpty())
-        throw ERegExpr(QStringLiteral("Expresión regular vacía: \"%1\"").arg(FExpression));
+        throw EExpressaoRegular(QStringLiteral("Expresión regular vacía: \"%1\"").arg(FExpression));
     if (!FCompiled) {
         FRegex.setPattern(FExpression);
         FRegex.setPatternOptions(FModifierG ? QRegularExpression::NoPatternOption
@@ -27,18 +27,18 @@ const QRegularExpression& TRegExpr::Compiled()
         FCompiled = true;
     }
     if (!FRegex.isValid())
-        throw ERegExpr(QStringLiteral("Expresión regular no válida \"%1\": %2 (posición %3)")
+        throw EExpressaoRegular(QStringLiteral("Expresión regular no válida \"%1\": %2 (posición %3)")
                            .arg(FExpression, FRegex.errorString())
                            .arg(FRegex.patternErrorOffset()));
     return FRegex;
 }
 
-bool TRegExpr::Exec(const QString& AInputString)
+bool TExpressaoRegular::Exec(const QString& AInputString)
 {
     return Compiled().match(AInputString).hasMatch();
 }
 
-void TRegExpr::Split(const QString& AInputString, QStringList& APieces)
+void TExpressaoRegular::Split(const QString& AInputString, QStringList& APieces)
 {
     const QRegularExpression& regex = Compiled();
     qsizetype previous = 0;
