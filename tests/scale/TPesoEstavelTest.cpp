@@ -154,7 +154,7 @@ TEST_F(TPesoEstavelTest, FailuresReachTheCallerAndLeaveTheWeight)
 {
     for (const QString& expr : {QString(), QStringLiteral("(")}) {
         TPesoEstavel peso(QStringLiteral("Bascula1"), true, expr);
-        EXPECT_THROW(peso.LimpaPeso(kTextoZero), ERegExpr);
+        EXPECT_THROW(peso.LimpaPeso(kTextoZero), EExpressaoRegular);
         EXPECT_EQ(peso.PesoEstavel(), QLatin1String("0"));
     }
     // A failing new-weight handler is not one of the swallowed pair failures.
