@@ -9,6 +9,7 @@
 #include <signal.h>
 
 #include "config/FileBytes.h"
+#include "platform/TComPort.h"
 #include "server/LoopbackClient.h"
 #include "support/LoopbackListener.h"
 #include "support/Wait.h"
@@ -207,6 +208,46 @@ TEST_F(ProgramaTest, TwoScalesSerialAndEthernet)
     EXPECT_EQ(AskUntil(porta, "PSB1", "S1520"), "S1520");
     EXPECT_EQ(AskUntil(porta, "PSB2", "S3450"), "S3450");
     EXPECT_EQ(AskUntil(porta, "CFGB", "2"), "2");
+}
+
+// The silent test of a serial scale 2 at start: a working port starts scale 2, a missing one
+// or one held by another program writes the box and the two lines, and the server starts anyway.
+TEST_F(ProgramaTest, PortTestOfSerialScale2AtStart)
+{
+    enum TCaso { Free, Missing, Held };
+    for (TCaso caso : {Free, Missing, Held}) {
+        SCOPED_TRACE(caso);
+        TPrograma programa;
+        TScale scale1({"--serial", programa.Path("balanca1"), "--weights", "1520", "--interval-ms", "50"});
+        TScale scale2({"--serial", programa.Path("balanca2"), "--weights", "3450", "--interval-ms", "50"});
+        ASSERT_FALSE(scale1.Ready.isEmpty());
+        ASSERT_FALSE(scale2.Ready.isEmpty());
+        const QString device2 = caso == Missing ? kMissing : scale2.Ready;
+        TComPort holder;  // another program holding scale 2's port
+        if (caso == Held) {
+            holder.SetPort(device2);
+            holder.Open();
+        }
+        const int porta = FreeLoopbackPort();
+        programa.Write("ConfigSerial.ini",
+                       Geral(porta, "NBalanca=2\r\n") + SerialPanel(1, scale1.Ready) + SerialPanel(2, device2));
+        programa.Run();
+
+        ASSERT_TRUE(programa.WaitOut(kActivado)) << programa.Err().toStdString();
+        const QString lease1 = "Lease puerta " + scale1.Ready;
+        if (caso == Free) {
+            EXPECT_EQ(programa.OutLines().mid(0, 4),
+                      QStringList({lease1, "Lease puerta " + device2, kListen, kActivado}));
+            EXPECT_EQ(AskUntil(porta, "PSB2", "S3450"), "S3450");
+            EXPECT_TRUE(programa.Err().isEmpty()) << programa.Err().toStdString();
+        } else {
+            EXPECT_EQ(programa.OutLines().mid(0, 5),
+                      QStringList({lease1, "Error al abrir la puerta " + device2,
+                                   "Por favor, revise la configuración de los puertos serial", kListen, kActivado}));
+            EXPECT_EQ(programa.Err(), "Error al conectar al puerto: " + device2 + "\n");
+        }
+        EXPECT_EQ(AskUntil(porta, "PSB1", "S1520"), "S1520");
+    }
 }
 
 TEST_F(ProgramaTest, MissingDeviceIsRestartedByTheWatchdogAndTheServerKeepsAnswering)
