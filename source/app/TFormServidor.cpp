@@ -242,28 +242,31 @@ void TFormServidor::ParaLeitor(const std::shared_ptr<TLeSerial>& leitor)
         leitor->DoTerminate();
 }
 
-void TFormServidor::inicializaBasculas(bool apenasBalanca1)
+void TFormServidor::inicializaBasculas(bool balanca1, bool balanca2)
 {
     CarregaConfiguracaoGeral();
     // No replaced reader runs on unseen, holding its port and feeding the new extractor.
-    ParaLeitor(BalancaB1);
-    if (!apenasBalanca1)
+    if (balanca1)
+        ParaLeitor(BalancaB1);
+    if (balanca2)
         ParaLeitor(BalancaB2);
 
     const TConfiguracaoGeral& c = ConfiguracaoGeral;
-    if (!apenasBalanca1)
+    if (balanca2)
         FPesoB2 = CriaPeso(QStringLiteral("Bascula2"), c.PosicaoInicial_BL2, c.TamanhoString_BL2);
-    FPesoB1 = CriaPeso(QStringLiteral("Bascula1"), c.PosicaoInicial_BL1, c.TamanhoString_BL1);
+    if (balanca1)
+        FPesoB1 = CriaPeso(QStringLiteral("Bascula1"), c.PosicaoInicial_BL1, c.TamanhoString_BL1);
 
     const int tempo = TempoLeitura(c.TempoLeituraCom);
-    BalancaB1 = CriaLeitor(FTcom1, FTsok1, FPesoB1, tempo);
-    if (!apenasBalanca1)
+    if (balanca1)
+        BalancaB1 = CriaLeitor(FTcom1, FTsok1, FPesoB1, tempo);
+    if (balanca2)
         BalancaB2 = CriaLeitor(FTcom2, FTsok2, FPesoB2, tempo);
 }
 
-void TFormServidor::IniciaServidor() { Inicia(false); }
+void TFormServidor::IniciaServidor() { Inicia(false, true, true); }
 
-void TFormServidor::Inicia(bool peloWatchdog)
+void TFormServidor::Inicia(bool peloWatchdog, bool balanca1, bool balanca2)
 {
     // A box of a start runs a nested loop, where a watchdog tick could start again.
     if (FIniciando)
@@ -274,24 +277,26 @@ void TFormServidor::Inicia(bool peloWatchdog)
         ~TFim() { flag = false; }
     } fim{FIniciando};
 
-    // Only a restart by the watchdog keeps scale 2 as it is: resetting a healthy scale every
-    // second while scale 1 is away would answer PSB2 with 0 and defeat PSL2.
+    // Only a restart by the watchdog keeps the healthy scale as it is: resetting it every
+    // second while the other scale is away would answer 0 for it and defeat PSL1/PSL2.
     const bool reinicio = peloWatchdog && S_Server.Active();
+    if (!reinicio)
+        balanca1 = balanca2 = true;
     try {
         TKrLogger::getLogger(QStringLiteral("STARTUP"))
             ->log(TKrLogLevel::INFO, QStringLiteral("TFormServidor"), QStringLiteral("IniciaServidor"),
                   QStringLiteral("Iniciando Servidor..."), QVariantList());
-        inicializaBasculas(reinicio);
+        inicializaBasculas(balanca1, balanca2);
 
-        if (TemOrigem(BalancaB1) && BalancaB1->Suspended()) {
+        if (balanca1 && TemOrigem(BalancaB1) && BalancaB1->Suspended()) {
             BalancaB1->Resume();
             Status.Add(QStringLiteral("Lease puerta ") + DescricaoPorta(*BalancaB1));
         }
 
-        if (!reinicio && ConfiguracaoGeral.NBalanca == 2 && TemOrigem(BalancaB2) &&
-            BalancaB2->Suspended()) {
-            // The silent port test is for a serial scale 2 only.
-            if (BalancaB2->FSocket || TestaSerial(1, true)) {
+        if (balanca2 && ConfiguracaoGeral.NBalanca == 2 && TemOrigem(BalancaB2) && BalancaB2->Suspended()) {
+            // The silent port test is for a serial scale 2 at a start; a watchdog restart
+            // leaves the report of a port still away to the reader, without a box each second.
+            if (reinicio || BalancaB2->FSocket || TestaSerial(1, true)) {
                 BalancaB2->Resume();
                 Status.Add(QStringLiteral("Lease puerta ") + DescricaoPorta(*BalancaB2));
             }
@@ -345,8 +350,13 @@ void TFormServidor::ParaServidor()
 
 void TFormServidor::tmrValidarThreadTimer()
 {
-    if (FIniciado && BalancaB1 && BalancaB1->FErroConexao)
-        Inicia(true);
+    if (!FIniciado)
+        return;
+    const bool falhou1 = BalancaB1 && BalancaB1->FErroConexao;
+    // A scale 2 that went away would otherwise answer its last weight for ever.
+    const bool falhou2 = ConfiguracaoGeral.NBalanca == 2 && BalancaB2 && BalancaB2->FErroConexao;
+    if (falhou1 || falhou2)
+        Inicia(true, falhou1, falhou2);
 }
 
 bool TFormServidor::TestaSerial(int balanca, bool silencioso)

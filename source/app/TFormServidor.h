@@ -42,14 +42,14 @@ public:
 
     // The window's creation event: the settings load. Raises what the load raises.
     void FormCreate();
-    // Builds the extractors and readers of both scales, or of scale 1 only (a watchdog
-    // restart, which keeps a running scale 2). Replaced readers are asked to stop first.
-    void inicializaBasculas(bool apenasBalanca1 = false);
+    // Builds the extractors and readers of both scales, or of the failed one only (a watchdog
+    // restart, which keeps the other scale running). Replaced readers are asked to stop first.
+    void inicializaBasculas(bool balanca1 = true, bool balanca2 = true);
     // The server start; handles its own errors. A start asked for while another start is
     // still inside a message box is not run.
     void IniciaServidor();
     void ParaServidor();
-    // The watchdog's tick: restarts while scale 1's reader has ended with a connection error.
+    // The watchdog's tick: restarts a scale whose reader has ended with a connection error.
     void tmrValidarThreadTimer();
     // The serial port test of scale 0 or 1 with the panel's saved settings.
     bool TestaSerial(int balanca, bool silencioso);
@@ -98,7 +98,8 @@ Q_SIGNALS:
 
 private:
     void CarregaOrigens();
-    void Inicia(bool peloWatchdog);
+    // A start; a restart by the watchdog rebuilds only the scales it names.
+    void Inicia(bool peloWatchdog, bool balanca1, bool balanca2);
     std::shared_ptr<TPesoEstavel> CriaPeso(const QString& nome, double posicao, double tamanho);
     std::shared_ptr<TLeSerial> CriaLeitor(std::shared_ptr<TConfiguracaoSerial> porta,
                                           std::shared_ptr<TConfiguracaoOrigemSocket> socket,

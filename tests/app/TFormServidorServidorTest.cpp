@@ -331,6 +331,61 @@ TEST_F(TFormServidorServidorTest, WatchdogRestartsScale1OnlyWhileAHealthyScale2K
     form.ParaServidor();
 }
 
+// An Ethernet scale 2 that went away is rebuilt alone at each tick, answering 0 rather than its
+// last weight, and reads again once it is back; the healthy scale 1 keeps its reader.
+TEST_F(TFormServidorServidorTest, WatchdogRebuildsAFailedScale2OnlyAndItRecovers)
+{
+    TSimulatedScale scale1;
+    const int porta2 = FreeLoopbackPort();
+    Configure("NBalanca=2\r\nTipoLeituraOrigem_BL2=E\r\nTempoLeituraCom=200\r\n",
+              SerialPanel(1, scale1.Device()) + "[frameConfiguracaoSocketBl2]\r\nIpOrigem=127.0.0.1\r\nPortaOrigem=" +
+                  QByteArray::number(porta2) + "\r\n");
+    TFormServidor& form = Form();
+    form.IniciaServidor();
+    ASSERT_TRUE(form.FIniciado);
+    const std::shared_ptr<TLeSerial> reader1 = form.BalancaB1;
+    const std::shared_ptr<TPesoEstavel> weight1 = form.FPesoB1;
+
+    const QString lease2 = "Lease puerta 127.0.0.1:" + QString::number(porta2);
+    const QString erro2 = QStringLiteral("Error al conectar la puerta 127.0.0.1\r\nPor favor, revise la configuración "
+                                         "de los puertos serial");
+    ASSERT_TRUE(scale1.WaitUntil([&] { return FUi.Entries.count(lease2) >= 3; }, 30000))
+        << FUi.Entries.join('\n').toStdString();
+    QStringList scale2;
+    for (const QString& entry : FUi.Entries)
+        if (entry == lease2 || entry == erro2)
+            scale2 << entry;
+    EXPECT_EQ(scale2.first(), lease2);
+    for (qsizetype i = 0; i + 1 < scale2.size(); ++i)
+        EXPECT_NE(scale2[i], scale2[i + 1]) << i;
+    EXPECT_EQ(FUi.Entries.count("Lease puerta " + scale1.Device()), 1);
+    EXPECT_EQ(FUi.Entries.count(kActivado), 1);
+    EXPECT_TRUE(FUi.Boxes.empty());
+    ASSERT_TRUE(scale1.WaitUntil([&] { return weight1->PesoEstavel() == "1520"; }, 30000));
+    EXPECT_EQ(form.BalancaB1, reader1);
+    EXPECT_EQ(form.FPesoB1, weight1);
+    EXPECT_EQ(form.FPesoB2->PesoEstavel(), "0");
+
+    // The scale is back: a later restart connects and its weight is read again.
+    TListener back(16, porta2);
+    int connection = -1;
+    QElapsedTimer since;
+    since.start();
+    EXPECT_TRUE(scale1.WaitUntil(
+        [&] {
+            if (connection < 0)
+                connection = back.TryAccept();
+            else if (since.hasExpired(20)) {
+                ::send(connection, "  003450 kg\r\n", 13, MSG_NOSIGNAL);
+                since.restart();
+            }
+            return form.FPesoB2 && form.FPesoB2->PesoEstavel() == "3450";
+        },
+        30000));
+    EXPECT_EQ(form.BalancaB1, reader1);
+    form.ParaServidor();
+}
+
 TEST_F(TFormServidorServidorTest, NoStartWhileAnotherStartIsInsideABox)
 {
     Configure("NBalanca=2\r\n", SerialPanel(1, FPty.DevicePath()) + SerialPanel(2, kMissing));

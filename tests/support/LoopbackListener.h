@@ -4,18 +4,21 @@
 #include <chrono>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
-// A listening socket on 127.0.0.1; the port is chosen by the kernel.
+// A listening socket on 127.0.0.1; the port is chosen by the kernel unless given.
 class TListener {
 public:
-    explicit TListener(int backlog = 16)
+    explicit TListener(int backlog = 16, int port = 0)
     {
         FFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address = Loopback(0);
+        const int on = 1;
+        ::setsockopt(FFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in address = Loopback(port);
         EXPECT_EQ(::bind(FFd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
         EXPECT_EQ(::listen(FFd, backlog), 0);
         socklen_t size = sizeof address;
@@ -38,6 +41,13 @@ public:
         const int fd = ::accept4(FFd, nullptr, nullptr, SOCK_CLOEXEC);
         FAccepted.push_back(fd);
         return fd;
+    }
+
+    // A connection waiting in the queue, or -1 at once when there is none.
+    int TryAccept()
+    {
+        pollfd ready{FFd, POLLIN, 0};
+        return ::poll(&ready, 1, 0) == 1 ? Accept() : -1;
     }
 
     static sockaddr_in Loopback(int port)
